@@ -23,6 +23,9 @@ target_link_options(brelquin_program PUBLIC -static -static-libgcc -static-libst
 target_link_libraries(brelquin_program PUBLIC comdlg32 ole32 shell32 shlwapi user32 uuid)
 
 add_executable(Brelquin WIN32 src/main_flow/win_main.cpp res/brelquin.rc)
+# windres can't tell what the script pulls in; without this a redrawn icon goes unnoticed.
+set_source_files_properties(res/brelquin.rc PROPERTIES OBJECT_DEPENDS
+  "${CMAKE_CURRENT_SOURCE_DIR}/res/brelquin.ico;${CMAKE_CURRENT_SOURCE_DIR}/res/brelquin.manifest")
 target_link_libraries(Brelquin PRIVATE brelquin_program)
 
 foreach(extra tests/shell tests/e2e/driver)

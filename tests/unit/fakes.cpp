@@ -135,6 +135,7 @@ void FakeProgressWindow::SetProgress(uint64_t completed, uint64_t total) {
 }
 
 bool FakeProgressWindow::HasUserCancelled() {
+  if (polls < 1000) log_->push_back("Poll");
   polls += 1;
   return cancel_at_poll != 0 && polls >= cancel_at_poll;
 }

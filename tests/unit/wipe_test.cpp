@@ -137,7 +137,7 @@ TEST_F(WipeTest, CancelDuringTheFourthPassKeepsThatBlockAndStopsThere) {
   const Bytes previous = PassStream(SeedOfPass(2), kSize);
   expected.insert(expected.end(), previous.begin() + 2 * kBlockBytes, previous.end());
   EXPECT_EQ(Content(), expected);
-  EXPECT_EQ(log.back(), "Write");
+  EXPECT_EQ(log.back(), "Poll") << "nothing after the poll that said Cancel";
 }
 
 TEST_F(WipeTest, FailedWritesEndTheWipeAtOnce) {
