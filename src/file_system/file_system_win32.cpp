@@ -7,8 +7,8 @@ static_assert(kMaxPath == MAX_PATH, "path buffers are the platform's MAX_PATH");
 bool Win32FileSystem::OpenExclusive(const wchar_t* path, FileHandle* handle) {
   // No sharing: while the handle is held nobody else can open the file. Write-through:
   // every block reaches the disk before the write returns, not just the cache.
-  HANDLE opened = CreateFileW(path, GENERIC_ALL, 0, NULL, OPEN_EXISTING,
-                              FILE_FLAG_WRITE_THROUGH, NULL);
+  HANDLE opened =
+      CreateFileW(path, GENERIC_ALL, 0, NULL, OPEN_EXISTING, FILE_FLAG_WRITE_THROUGH, NULL);
   if (opened == INVALID_HANDLE_VALUE || opened == NULL) return false;
   *handle = opened;
   return true;

@@ -10,8 +10,8 @@ constexpr wchar_t kDialogTitle[] = L"Select a file to nuke ...";
 // Without dereferencing, a shortcut the user picks is itself the target, not what it
 // points to; and a file about to be destroyed has no place in the recent documents.
 constexpr DWORD kDialogFlags = OFN_HIDEREADONLY | OFN_PATHMUSTEXIST | OFN_FILEMUSTEXIST |
-                               OFN_NOREADONLYRETURN | OFN_NONETWORKBUTTON |
-                               OFN_NODEREFERENCELINKS | OFN_DONTADDTORECENT;
+                               OFN_NOREADONLYRETURN | OFN_NONETWORKBUTTON | OFN_NODEREFERENCELINKS |
+                               OFN_DONTADDTORECENT;
 
 }  // namespace
 

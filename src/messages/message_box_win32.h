@@ -5,6 +5,7 @@
 #include "messages/messages.h"
 
 // The program's instance handle, recorded by WinMain; the message boxes load their icon from it.
+// NOLINTNEXTLINE(bugprone-dynamic-static-initializers): a declaration; defined as NULL.
 extern HINSTANCE g_instance;
 
 // The record every message box is shown with: the program's caption, icon and Help button.

@@ -33,7 +33,7 @@ bool SameText(const wchar_t* left, const wchar_t* right) {
 }
 
 void CheckMessageBoxRecord() {
-  const HINSTANCE kInstance = reinterpret_cast<HINSTANCE>(0x00400000);
+  auto* const kInstance = reinterpret_cast<HINSTANCE>(0x00400000);
   g_instance = kInstance;
   const MSGBOXPARAMSW ok = MessageBoxRecord(L"text", MB_OK);
   Check(ok.cbSize == 40, "message box record is 40 bytes");

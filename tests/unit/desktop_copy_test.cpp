@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <string>
 
 #include "fakes.h"
@@ -22,13 +23,11 @@ class DesktopCopyTest : public testing::Test {
   void Offer() { OfferDesktopCopy(world.files, world.messages, world.desktop); }
 
   bool Asked() const {
-    for (const ShownMessage& message : world.messages.shown) {
-      if (message.text == L"Do you want to copy Brelquin to your desktop ?" &&
-          message.buttons == MessageButtons::kYesNo) {
-        return true;
-      }
-    }
-    return false;
+    const std::vector<ShownMessage>& shown = world.messages.shown;
+    return std::any_of(shown.begin(), shown.end(), [](const ShownMessage& message) {
+      return message.text == L"Do you want to copy Brelquin to your desktop ?" &&
+             message.buttons == MessageButtons::kYesNo;
+    });
   }
 
   FakeWorld world;
@@ -59,7 +58,10 @@ TEST_F(DesktopCopyTest, NoQuestionWhenTheNameIsTakenOrThereIsNowhereToPutIt) {
     void (*arrange)(FakeWorld&);
   };
   const Case kCases[] = {
-      {"a file of that name", [](FakeWorld& w) { w.files.files[kCandidate] = {'m', 'i', 'n', 'e'}; }},
+      {"a file of that name",
+       [](FakeWorld& w) {
+         w.files.files[kCandidate] = {'m', 'i', 'n', 'e'};
+       }},
       {"a folder of that name", [](FakeWorld& w) { w.files.folders.insert(kCandidate); }},
       {"no desktop folder", [](FakeWorld& w) { w.desktop.available = false; }},
       {"folder and name don't fit a path",
@@ -72,7 +74,8 @@ TEST_F(DesktopCopyTest, NoQuestionWhenTheNameIsTakenOrThereIsNowhereToPutIt) {
     world.files.folders.clear();
     world.desktop = FakeDesktopFolder(world.log);
     test.arrange(world);
-    const Bytes before = world.files.files.count(kCandidate) ? world.files.files[kCandidate] : Bytes();
+    const Bytes before =
+        world.files.files.count(kCandidate) ? world.files.files[kCandidate] : Bytes();
     world.messages.answers = {MessageAnswer::kYes};
 
     Offer();

@@ -26,7 +26,7 @@ std::string Narrow(const std::wstring& text) {
   return narrow;
 }
 
-void FakeFileSystem::CheckHandle(FileHandle handle, const char* call) {
+void FakeFileSystem::CheckHandle(FileHandle handle, const char* call) const {
   EXPECT_EQ(handle, kFakeHandle) << call << " with a handle never handed out";
   EXPECT_TRUE(handle_open) << call << " on a closed handle";
 }
@@ -216,7 +216,8 @@ Bytes PassStream(uint32_t seed, size_t length) {
   uint32_t state = seed;
   while (bytes.size() < length) {
     state = state * 214013u + 2531011u;
-    for (int shift = 0; shift < 32; shift += 8) bytes.push_back(static_cast<uint8_t>(state >> shift));
+    for (int shift = 0; shift < 32; shift += 8)
+      bytes.push_back(static_cast<uint8_t>(state >> shift));
   }
   bytes.resize(length);
   return bytes;

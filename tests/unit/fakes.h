@@ -60,7 +60,7 @@ class FakeFileSystem final : public FileSystem {
   void CopyWithoutOverwrite(const wchar_t* source, const wchar_t* destination) override;
 
  private:
-  void CheckHandle(FileHandle handle, const char* call);
+  void CheckHandle(FileHandle handle, const char* call) const;
 
   CallLog* log_;
   std::wstring open_path_;

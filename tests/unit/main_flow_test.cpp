@@ -51,7 +51,9 @@ class MainFlowTest : public testing::Test {
   CallLog Steps() const {
     CallLog steps;
     for (const std::string& call : world->log) {
-      if (call == "Write" || call == "Poll" || call == "Rewind" || call.rfind("SetLine 1 Nuking [", 0) == 0) continue;
+      if (call == "Write" || call == "Poll" || call == "Rewind" ||
+          call.rfind("SetLine 1 Nuking [", 0) == 0)
+        continue;
       steps.push_back(call);
     }
     return steps;
@@ -79,8 +81,12 @@ TEST_F(MainFlowTest, EveryRoadEndsWithItsMessagesExitCodeAndFile) {
     int closes;
   };
   const Road kRoads[] = {
-      {"can't open", [](FakeWorld& w) { w.files.unopenable.insert(kTarget); }, -1, {kCantOpen},
-       kUntouched, 0},
+      {"can't open",
+       [](FakeWorld& w) { w.files.unopenable.insert(kTarget); },
+       -1,
+       {kCantOpen},
+       kUntouched,
+       0},
       {"No at the confirmation", [](FakeWorld&) {}, 0, {Confirmation(kTarget)}, kUntouched, 1},
       {"size can't be read",
        [](FakeWorld& w) {
@@ -88,27 +94,43 @@ TEST_F(MainFlowTest, EveryRoadEndsWithItsMessagesExitCodeAndFile) {
          w.files.size_fails = true;
          w.files.last_error = 5;
        },
-       -1, {Confirmation(kTarget), L"Could not get file size. Error 5."}, kUntouched, 0},
+       -1,
+       {Confirmation(kTarget), L"Could not get file size. Error 5."},
+       kUntouched,
+       0},
       {"write fails",
        [](FakeWorld& w) {
          w.messages.answers = {MessageAnswer::kYes};
          w.files.write_faults[3] = WriteFault{WriteFault::kFail, 0};
        },
-       -2, {Confirmation(kTarget), kIoError}, kOverwritten, 0},
+       -2,
+       {Confirmation(kTarget), kIoError},
+       kOverwritten,
+       0},
       {"cancelled",
        [](FakeWorld& w) {
          w.messages.answers = {MessageAnswer::kYes};
          w.progress_windows.window.cancel_at_poll = 4;
        },
-       -1, {Confirmation(kTarget), kAborted}, kOverwritten, 0},
+       -1,
+       {Confirmation(kTarget), kAborted},
+       kOverwritten,
+       0},
       {"deletion fails",
        [](FakeWorld& w) {
          w.messages.answers = {MessageAnswer::kYes};
          w.files.undeletable.insert(kTarget);
        },
-       0, {Confirmation(kTarget), kUnlinkFailed, kDesktopQuestion}, kOverwritten, 1},
-      {"completed", [](FakeWorld& w) { w.messages.answers = {MessageAnswer::kYes}; }, 0,
-       {Confirmation(kTarget), kDestroyed, kDesktopQuestion}, kGone, 1},
+       0,
+       {Confirmation(kTarget), kUnlinkFailed, kDesktopQuestion},
+       kOverwritten,
+       1},
+      {"completed",
+       [](FakeWorld& w) { w.messages.answers = {MessageAnswer::kYes}; },
+       0,
+       {Confirmation(kTarget), kDestroyed, kDesktopQuestion},
+       kGone,
+       1},
   };
   for (const Road& road : kRoads) {
     SCOPED_TRACE(road.name);
@@ -119,7 +141,8 @@ TEST_F(MainFlowTest, EveryRoadEndsWithItsMessagesExitCodeAndFile) {
 
     EXPECT_EQ(Texts(), road.texts);
     for (const ShownMessage& message : world->messages.shown) {
-      const bool question = message.text == Confirmation(kTarget) || message.text == kDesktopQuestion;
+      const bool question =
+          message.text == Confirmation(kTarget) || message.text == kDesktopQuestion;
       EXPECT_EQ(message.buttons, question ? MessageButtons::kYesNo : MessageButtons::kOk);
     }
     EXPECT_EQ(Count("Close"), road.closes);
@@ -300,8 +323,8 @@ TEST_F(MainFlowTest, MissingProgressWindowStillWipesUnseen) {
 
   EXPECT_EQ(Run(), 0);
 
-  EXPECT_EQ(Texts(), (std::vector<std::wstring>{Confirmation(kTarget), kDestroyed,
-                                                kDesktopQuestion}));
+  EXPECT_EQ(Texts(),
+            (std::vector<std::wstring>{Confirmation(kTarget), kDestroyed, kDesktopQuestion}));
   EXPECT_EQ(world->files.files.count(kTarget), 0u);
   EXPECT_EQ(world->files.write_calls, 10);
 }

@@ -6,6 +6,9 @@
 
 namespace {
 
+// The block size as a byte count, for arithmetic on lengths.
+constexpr size_t kBlock = kBlockBytes;
+
 TEST(SeedSourceTest, DrawsTheRuntimeSequenceFromItsFirstState) {
   const uint32_t kExpected[] = {41, 18467, 6334, 26500, 19169, 15724, 11478, 29358, 26962, 24464};
   SeedSource seeds;
@@ -36,7 +39,7 @@ TEST(FillBlockTest, CarriesTheStreamFromBlockToBlock) {
     FillBlock(stream, second);
     Bytes written(first, first + kBlockBytes);
     written.insert(written.end(), second, second + kBlockBytes);
-    EXPECT_EQ(written, PassStream(seed, 2 * kBlockBytes)) << "seed " << seed;
+    EXPECT_EQ(written, PassStream(seed, 2 * kBlock)) << "seed " << seed;
   }
 }
 

@@ -39,11 +39,16 @@ World MakeWorld(std::mt19937& random) {
   auto chance = [&random](int percent) {
     return std::uniform_int_distribution<int>(0, 99)(random) < percent;
   };
-  auto below = [&random](int limit) { return std::uniform_int_distribution<int>(0, limit - 1)(random); };
+  auto below = [&random](int limit) {
+    return std::uniform_int_distribution<int>(0, limit - 1)(random);
+  };
 
-  const std::vector<std::vector<std::wstring>> kShapes = {
-      {}, {L"Brelquin.exe"}, {L"Brelquin.exe", L""}, {L"Brelquin.exe", kTarget},
-      {L"Brelquin.exe", kTarget, kOther}, {L"Brelquin.exe", L"", kOther}};
+  const std::vector<std::vector<std::wstring>> kShapes = {{},
+                                                          {L"Brelquin.exe"},
+                                                          {L"Brelquin.exe", L""},
+                                                          {L"Brelquin.exe", kTarget},
+                                                          {L"Brelquin.exe", kTarget, kOther},
+                                                          {L"Brelquin.exe", L"", kOther}};
   fake.target_source.arguments = kShapes[below(static_cast<int>(kShapes.size()))];
   fake.target_source.split_fails = chance(10);
   fake.target_source.dialog_chooses = chance(70);
@@ -59,8 +64,9 @@ World MakeWorld(std::mt19937& random) {
   fake.files.last_error = static_cast<int32_t>(random());
   fake.files.undeletable = chance(20) ? std::set<std::wstring>{kTarget} : std::set<std::wstring>{};
   for (int fault = below(3); fault > 0; --fault) {
-    const WriteFault::Kind kind = static_cast<WriteFault::Kind>(below(3));
-    fake.files.write_faults[below(40)] = WriteFault{kind, static_cast<uint32_t>(below(kBlockBytes))};
+    const auto kind = static_cast<WriteFault::Kind>(below(3));
+    fake.files.write_faults[below(40)] =
+        WriteFault{kind, static_cast<uint32_t>(below(kBlockBytes))};
   }
   if (chance(25)) fake.progress_windows.window.cancel_at_poll = 1 + below(40);
   fake.progress_windows.create_fails = chance(5);
@@ -71,8 +77,8 @@ World MakeWorld(std::mt19937& random) {
   fake.desktop.available = chance(90);
   if (chance(15)) fake.files.files[kCandidate] = {'o', 'l', 'd'};
   if (chance(10)) fake.files.folders.insert(kCandidate);
-  world.desktop_name_taken = fake.files.files.count(kCandidate) != 0 ||
-                             fake.files.folders.count(kCandidate) != 0;
+  world.desktop_name_taken =
+      fake.files.files.count(kCandidate) != 0 || fake.files.folders.count(kCandidate) != 0;
   return world;
 }
 

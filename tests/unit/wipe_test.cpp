@@ -8,6 +8,9 @@
 
 namespace {
 
+// The block size as a byte count, for arithmetic on lengths.
+constexpr size_t kBlock = kBlockBytes;
+
 constexpr wchar_t kTarget[] = L"C:\\a.txt";
 
 class WipeTest : public testing::Test {
@@ -122,7 +125,7 @@ TEST_F(WipeTest, ProgressOfFilesBeyondFourGibibytesDoesNotWrap) {
 }
 
 TEST_F(WipeTest, CancelDuringTheFourthPassKeepsThatBlockAndStopsThere) {
-  constexpr size_t kSize = 3 * kBlockBytes;
+  constexpr size_t kSize = 3 * kBlock;
   OpenTarget(kSize);
   // Three blocks a pass: the second block of pass 3 is the 11th write and poll.
   progress.cancel_at_poll = 3 * 3 + 2;
@@ -133,9 +136,9 @@ TEST_F(WipeTest, CancelDuringTheFourthPassKeepsThatBlockAndStopsThere) {
   EXPECT_EQ(files.rewinds, 3) << "no rewind after a cancel";
   EXPECT_EQ(progress.progress.size(), 10u) << "no progress for the block polled as cancelled";
   EXPECT_EQ(progress.lines.back().text, L"Nuking [pass 3 / 10]");
-  Bytes expected = PassStream(SeedOfPass(3), 2 * kBlockBytes);
+  Bytes expected = PassStream(SeedOfPass(3), 2 * kBlock);
   const Bytes previous = PassStream(SeedOfPass(2), kSize);
-  expected.insert(expected.end(), previous.begin() + 2 * kBlockBytes, previous.end());
+  expected.insert(expected.end(), previous.begin() + 2 * kBlock, previous.end());
   EXPECT_EQ(Content(), expected);
   EXPECT_EQ(log.back(), "Poll") << "nothing after the poll that said Cancel";
 }
@@ -186,7 +189,7 @@ TEST_F(WipeTest, ShortWriteCountsOnlyWhatWasWrittenAndTheStreamGoesOn) {
   EXPECT_EQ(files.write_calls, 2 + 9);
   // Passes 1 to 9 wrote one whole block each over the front; the tail is pass 0's.
   Bytes expected = PassStream(SeedOfPass(9), kBlockBytes);
-  const Bytes first_pass = PassStream(SeedOfPass(0), 2 * kBlockBytes);
+  const Bytes first_pass = PassStream(SeedOfPass(0), 2 * kBlock);
   expected.insert(expected.end(), first_pass.end() - 100, first_pass.end());
   EXPECT_EQ(Content(), expected);
 }
