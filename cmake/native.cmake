@@ -18,7 +18,7 @@ add_subdirectory(bench)
 
 set(BRELQUIN_WIN32_DIR "" CACHE PATH "Folder of the cross build that holds Brelquin.exe")
 if(BRELQUIN_WIN32_DIR)
-  foreach(layer tests/pe tests/e2e)
+  foreach(layer tests/pe tests/e2e tests/release)
     if(EXISTS ${CMAKE_CURRENT_SOURCE_DIR}/${layer}/CMakeLists.txt)
       add_subdirectory(${layer})
     endif()

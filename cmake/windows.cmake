@@ -33,3 +33,22 @@ foreach(extra tests/shell tests/e2e/driver)
     add_subdirectory(${extra})
   endif()
 endforeach()
+
+# The version resource repeats the project version; missing parts of it count as 0.
+foreach(part IN ITEMS PATCH TWEAK)
+  set(BRELQUIN_VERSION_${part} 0)
+  if(NOT "${PROJECT_VERSION_${part}}" STREQUAL "")
+    set(BRELQUIN_VERSION_${part} ${PROJECT_VERSION_${part}})
+  endif()
+endforeach()
+configure_file(res/version.h.in generated/version.h @ONLY)
+set_property(SOURCE res/brelquin.rc APPEND PROPERTY OBJECT_DEPENDS
+  "${CMAKE_CURRENT_BINARY_DIR}/generated/version.h")
+
+# The same sources give the same bytes wherever and whenever they are built: the
+# linker leaves the PE header's time stamp at zero, and no source or build folder
+# reaches the objects through __FILE__ or debug information.
+target_link_options(Brelquin PRIVATE -Wl,--no-insert-timestamp)
+target_compile_options(brelquin_program PUBLIC
+  -ffile-prefix-map=${CMAKE_CURRENT_SOURCE_DIR}/=
+  -ffile-prefix-map=${CMAKE_CURRENT_BINARY_DIR}/=)

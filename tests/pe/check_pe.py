@@ -1,6 +1,7 @@
 #!/usr/bin/env python3
-# Reads the built Brelquin.exe and checks what Windows sees of it: header, imports, icon groups, manifest.
-# Run: python3 tests/pe/check_pe.py --exe build/Brelquin.exe --icon res/brelquin.ico [CHECK ...] (all when none given).
+# Reads the built Brelquin.exe and checks what Windows sees of it: header, imports, icon groups, manifest, version.
+# Run: python3 tests/pe/check_pe.py --exe build/Brelquin.exe --icon res/brelquin.ico --project-version 1.0.0 [CHECK ...]
+#      (all checks when none is named).
 """Checks of the shipped executable, parsed here with the standard library alone.
 
 Each check returns a list of problems; an empty list is a pass. The resource
@@ -24,8 +25,10 @@ kDelayImportDirectory = 13
 kRtIcon = 3
 kRtGroupIcon = 14
 kRtManifest = 24
+kRtVersion = 16
 kEnglishUnitedStates = 1033
 kManifestId = 1
+kVersionInfoId = 1
 
 kAppIconName = "0"
 kMessageIconId = 1005
@@ -384,6 +387,135 @@ def CheckManifest(image, resources, icon_path):
     return problems
 
 
+# Explorer's Properties, Details reads these; the numbers follow the project version.
+kFixedFileInfoSignature = 0xFEEF04BD
+kFixedFileInfoBytes = 52
+kVftApp = 1
+kStringTable = "040904B0"
+kTranslation = (0x0409, 1200)
+kExpectedStrings = {
+    "ProductName": "Brelquin",
+    "OriginalFilename": "Brelquin.exe",
+}
+kRequiredStrings = ["FileDescription", "InternalName", "LegalCopyright"]
+kVersionTextType = 1
+
+
+def Align4(offset):
+    return (offset + 3) & ~3
+
+
+def VersionBlock(data, start):
+    """One node of a VS_VERSIONINFO tree: (key, value bytes, [children]).
+
+    Each node is its length, its value's length, its type, a NUL-terminated
+    UTF-16 key, the value and the children, each part starting on a 4-byte
+    boundary counted from the start of the resource."""
+    if start + 6 > len(data):
+        raise FormatError(f"version block at {start} runs past the resource's {len(data)} bytes")
+    length, value_length, value_type = struct.unpack_from("<HHH", data, start)
+    end = start + length
+    if length < 6 or end > len(data):
+        raise FormatError(f"version block at {start} claims {length} bytes of a {len(data)}-byte resource")
+    key_end = start + 6
+    while key_end + 2 <= end and data[key_end:key_end + 2] != b"\0\0":
+        key_end += 2
+    if key_end + 2 > end:
+        raise FormatError(f"version block at {start} has an unterminated key")
+    key = data[start + 6:key_end].decode("utf-16-le")
+    value_start = Align4(key_end + 2)
+    # A text value's length counts UTF-16 characters, any other value's counts bytes.
+    value_bytes = value_length * 2 if value_type == kVersionTextType else value_length
+    value = data[value_start:min(value_start + value_bytes, end)]
+    children = []
+    child = Align4(value_start + value_bytes)
+    while child < end:
+        node = VersionBlock(data, child)
+        children.append(node)
+        child = Align4(child + struct.unpack_from("<H", data, child)[0])
+    return key, value, children
+
+
+def VersionText(value):
+    return value.decode("utf-16-le", "replace").split("\0", 1)[0]
+
+
+def VersionNumbers(text):
+    """"1.2.3" as the four 16-bit numbers of a fixed file version, or None if it is not one."""
+    parts = text.split(".")
+    if not 1 <= len(parts) <= 4 or not all(part.isdigit() and int(part) <= 0xFFFF for part in parts):
+        return None
+    return [int(part) for part in parts] + [0] * (4 - len(parts))
+
+
+def FixedFileInfoProblems(value, numbers):
+    if len(value) < kFixedFileInfoBytes:
+        return [f"fixed file info of {len(value)} bytes, expected {kFixedFileInfoBytes}"]
+    fields = struct.unpack_from("<13I", value, 0)
+    if fields[0] != kFixedFileInfoSignature:
+        return [f"fixed file info signature {fields[0]:#x}, expected {kFixedFileInfoSignature:#x}"]
+    problems = []
+    for label, most, least in (("file", fields[2], fields[3]), ("product", fields[4], fields[5])):
+        found = [most >> 16, most & 0xFFFF, least >> 16, least & 0xFFFF]
+        if found != numbers:
+            problems.append(f"fixed {label} version {'.'.join(map(str, found))}, "
+                            f"expected {'.'.join(map(str, numbers))}")
+    if fields[9] != kVftApp:
+        problems.append(f"file type {fields[9]}, expected VFT_APP ({kVftApp})")
+    return problems
+
+
+def StringProblems(tables, version):
+    keys = [key for key, _, _ in tables]
+    if [key.upper() for key in keys] != [kStringTable]:
+        return [f"string tables {keys}, expected exactly {kStringTable} (English (United States), Unicode)"]
+    strings = {key: VersionText(value) for key, value, _ in tables[0][2]}
+    expected = dict(kExpectedStrings, FileVersion=version, ProductVersion=version)
+    problems = []
+    for key, text in expected.items():
+        if strings.get(key) != text:
+            problems.append(f"{key} is {strings.get(key)!r}, expected {text!r}")
+    for key in kRequiredStrings:
+        if not strings.get(key, "").strip():
+            problems.append(f"{key} is missing or empty")
+    return problems
+
+
+def TranslationProblems(variables):
+    pairs = [struct.unpack_from(f"<{len(value) // 2}H", value) for key, value, _ in variables
+             if key == "Translation"]
+    if pairs != [kTranslation]:
+        return [f"translations {pairs}, expected exactly [{kTranslation}] (0x409, 1200)"]
+    return []
+
+
+def CheckVersion(image, resources, icon_path, version):
+    if version is None:
+        return ["no --project-version given, so there is nothing to compare the version resource with"]
+    numbers = VersionNumbers(version)
+    if numbers is None:
+        return [f"project version {version!r} is not one to four numbers of at most 65535"]
+    versions = [name for name, _ in resources.get(kRtVersion, [])]
+    if versions != [kVersionInfoId]:
+        return [f"version resources {[Describe(key) for key in versions]}, expected exactly id {kVersionInfoId}"]
+    data, problems = OnlyEnglishData(resources, kRtVersion, kVersionInfoId, "version resource")
+    if data is None:
+        return problems
+    key, value, children = VersionBlock(data, 0)
+    if key != "VS_VERSION_INFO":
+        return problems + [f"version resource root is {key!r}, expected 'VS_VERSION_INFO'"]
+    problems += FixedFileInfoProblems(value, numbers)
+    blocks = {name: grandchildren for name, _, grandchildren in children}
+    for name in ("StringFileInfo", "VarFileInfo"):
+        if name not in blocks:
+            problems.append(f"version resource has no {name} block (blocks: {list(blocks)})")
+    if "StringFileInfo" in blocks:
+        problems += StringProblems(blocks["StringFileInfo"], version)
+    if "VarFileInfo" in blocks:
+        problems += TranslationProblems(blocks["VarFileInfo"])
+    return problems
+
+
 kChecks = {
     "format": CheckFormat,
     "imports": CheckImports,
@@ -391,6 +523,7 @@ kChecks = {
     "icon-images": CheckIconImages,
     "icon-sameness": CheckIconSameness,
     "manifest": CheckManifest,
+    "version": CheckVersion,
 }
 
 
@@ -398,6 +531,7 @@ def Main():
     parser = argparse.ArgumentParser(description="Checks the built Brelquin.exe.")
     parser.add_argument("--exe", type=Path, required=True, help="the built Brelquin.exe")
     parser.add_argument("--icon", type=Path, required=True, help="res/brelquin.ico, which the exe must carry")
+    parser.add_argument("--project-version", help="the build's project version, which the version resource must carry")
     parser.add_argument("checks", nargs="*", metavar="CHECK",
                         help=f"one of {', '.join(kChecks)}; all when none is given")
     args = parser.parse_args()
@@ -418,7 +552,10 @@ def Main():
     failed = False
     for name in args.checks or list(kChecks):
         try:
-            problems = kChecks[name](image, resources, args.icon)
+            if name == "version":
+                problems = CheckVersion(image, resources, args.icon, args.project_version)
+            else:
+                problems = kChecks[name](image, resources, args.icon)
         except FormatError as error:
             problems = [f"malformed data: {error}"]
         for problem in problems:
