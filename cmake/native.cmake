@@ -16,8 +16,14 @@ target_link_options(brelquin_core PUBLIC ${BRELQUIN_SANITIZERS})
 add_subdirectory(tests/unit)
 add_subdirectory(bench)
 
+add_test(NAME static.format COMMAND ${CMAKE_SOURCE_DIR}/scripts/static_check.sh format)
+add_test(NAME static.tidy-native
+  COMMAND ${CMAKE_SOURCE_DIR}/scripts/static_check.sh native ${CMAKE_BINARY_DIR})
+
 set(BRELQUIN_WIN32_DIR "" CACHE PATH "Folder of the cross build that holds Brelquin.exe")
 if(BRELQUIN_WIN32_DIR)
+  add_test(NAME static.tidy-win32
+    COMMAND ${CMAKE_SOURCE_DIR}/scripts/static_check.sh win32 ${BRELQUIN_WIN32_DIR})
   foreach(layer tests/pe tests/e2e tests/release)
     if(EXISTS ${CMAKE_CURRENT_SOURCE_DIR}/${layer}/CMakeLists.txt)
       add_subdirectory(${layer})

@@ -20,7 +20,7 @@ target_compile_options(brelquin_program PUBLIC
   ${BRELQUIN_WARNINGS} -fno-exceptions -fno-rtti -fno-threadsafe-statics -Os)
 # Static runtime: the executable imports Windows' own DLLs and nothing else.
 target_link_options(brelquin_program PUBLIC -static -static-libgcc -static-libstdc++ -s)
-target_link_libraries(brelquin_program PUBLIC comdlg32 ole32 shell32 shlwapi user32 uuid)
+target_link_libraries(brelquin_program PUBLIC comdlg32 ole32 shell32 shlwapi user32)
 
 add_executable(Brelquin WIN32 src/main_flow/win_main.cpp res/brelquin.rc)
 # windres can't tell what the script pulls in; without this a redrawn icon goes unnoticed.

@@ -1,13 +1,12 @@
 #!/usr/bin/env bash
-# Checks the formatting of every C++ source and runs clang-tidy over both builds' sources.
-# Run: scripts/static_check.sh NATIVE_BUILD_DIR WIN32_BUILD_DIR (both with compile_commands.json)
+# Checks the formatting of every C++ source, or runs clang-tidy over one build's sources.
+# Run: scripts/static_check.sh format | native BUILD_DIR | win32 BUILD_DIR
+#      (a build folder configured with CMAKE_EXPORT_COMPILE_COMMANDS, as the project does)
 set -euo pipefail
 root="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
-native_dir="$1"
-win32_dir="$2"
 cd "$root"
 
-# The project's own sources in a build's compilation database, generated files aside.
+# The project's own C++ sources in a build's compilation database.
 own_sources() {
   python3 - "$1" "$root" <<'PY'
 import json, os, sys
@@ -20,17 +19,37 @@ PY
 }
 
 # clang reads the cross build's command lines as the mingw-w64 compiler would.
-cross_args=(--extra-arg=--target=i686-w64-mingw32 --extra-arg=-nostdinc)
-while read -r dir; do
-  cross_args+=(--extra-arg-before=-isystem"$dir")
-done < <(echo | i686-w64-mingw32-g++ -xc++ -E -v - 2>&1 |
-  sed -n '/#include <...>/,/End of search/p' | sed -n 's/^ \(\/.*\)/\1/p')
+cross_arguments() {
+  echo --extra-arg=--target=i686-w64-mingw32
+  echo --extra-arg=-nostdinc
+  echo | i686-w64-mingw32-g++ -xc++ -E -v - 2>&1 |
+    sed -n '/#include <...>/,/End of search/p' | sed -n 's/^ \(\/.*\)/--extra-arg-before=-isystem\1/p'
+}
 
-status=0
-mapfile -t formatted < <(git ls-files '*.cpp' '*.h')
-clang-format --dry-run --Werror "${formatted[@]}" || status=1
-mapfile -t native_sources < <(own_sources "$native_dir")
-clang-tidy --quiet -p "$native_dir" "${native_sources[@]}" || status=1
-mapfile -t win32_sources < <(own_sources "$win32_dir")
-clang-tidy --quiet -p "$win32_dir" "${cross_args[@]}" "${win32_sources[@]}" || status=1
-exit "$status"
+# One clang-tidy per source, as many at once as there are cores; only findings are shown.
+tidy() {
+  local database="$1"
+  shift
+  own_sources "$database" |
+    xargs -P "$(nproc)" -n 1 clang-tidy --quiet -p "$database" "$@" 2>&1 |
+    { grep -v '^[0-9]* warnings generated\.$' || true; }
+  return "${PIPESTATUS[1]}"
+}
+
+case "${1:-}" in
+  format)
+    mapfile -t sources < <(git ls-files '*.cpp' '*.h')
+    clang-format --dry-run --Werror "${sources[@]}"
+    ;;
+  native)
+    tidy "$2"
+    ;;
+  win32)
+    mapfile -t arguments < <(cross_arguments)
+    tidy "$2" "${arguments[@]}"
+    ;;
+  *)
+    echo "usage: $0 format | native BUILD_DIR | win32 BUILD_DIR" >&2
+    exit 2
+    ;;
+esac

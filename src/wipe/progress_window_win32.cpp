@@ -25,8 +25,8 @@ void Win32ProgressWindows::InitializeCom() { CoInitialize(NULL); }
 
 ProgressWindow* Win32ProgressWindows::Create() {
   IProgressDialog* dialog = NULL;
-  const HRESULT result = CoCreateInstance(CLSID_ProgressDialog, NULL, CLSCTX_INPROC_SERVER,
-                                          IID_IProgressDialog, reinterpret_cast<void**>(&dialog));
+  const HRESULT result = CoCreateInstance(kProgressDialogClsid, NULL, CLSCTX_INPROC_SERVER,
+                                          kProgressDialogIid, reinterpret_cast<void**>(&dialog));
   if (FAILED(result) || dialog == NULL) return nullptr;
   window_.Attach(dialog);
   return &window_;

@@ -6,6 +6,13 @@
 #include "main_flow/platform.h"
 #include "wipe/progress_window.h"
 
+// CLSID_ProgressDialog and IID_IProgressDialog, spelled out here: the platform's uuid
+// library would bring along some thirty kilobytes of other identifiers.
+constexpr CLSID kProgressDialogClsid = {
+    0xF8383852, 0xFCD3, 0x11D1, {0xA6, 0xB9, 0x00, 0x60, 0x97, 0xDF, 0x5B, 0xD4}};
+constexpr IID kProgressDialogIid = {
+    0xEBBC7C04, 0x315E, 0x11D2, {0xB6, 0x2F, 0x00, 0x60, 0x97, 0xDF, 0x5B, 0xD4}};
+
 // The shell's progress window (IProgressDialog).
 class Win32ProgressWindow final : public ProgressWindow {
  public:

@@ -13,6 +13,7 @@
 #include "main_flow/target_source_win32.h"
 #include "messages/help_url.h"
 #include "messages/message_box_win32.h"
+#include "wipe/progress_window_win32.h"
 
 namespace {
 
@@ -48,6 +49,11 @@ void CheckMessageBoxRecord() {
   Check(ok.dwLanguageId == 0x0400, "neutral language, default sublanguage");
   const MSGBOXPARAMSW yes_no = MessageBoxRecord(L"question", MB_YESNO);
   Check(yes_no.dwStyle == 0x14084, "MB_YESNO style has user icon, Help and foreground");
+}
+
+void CheckProgressDialogIdentifiers() {
+  Check(IsEqualGUID(kProgressDialogClsid, CLSID_ProgressDialog), "progress window class id");
+  Check(IsEqualGUID(kProgressDialogIid, IID_IProgressDialog), "progress window interface id");
 }
 
 void CheckHelpUrl() {
@@ -150,6 +156,7 @@ int wmain(int argc, wchar_t** argv) {
     return 2;
   }
   CheckMessageBoxRecord();
+  CheckProgressDialogIdentifiers();
   CheckHelpUrl();
   CheckOpenDialogRecord();
   CheckFileSystem(argv[1]);
