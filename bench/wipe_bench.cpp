@@ -33,17 +33,6 @@ class DiscardingFiles final : public FileSystem {
   void CopyWithoutOverwrite(const wchar_t*, const wchar_t*) override {}
 };
 
-class SilentProgress final : public ProgressWindow {
- public:
-  void SetLine(int, const wchar_t*, bool) override {}
-  void SetTitle(const wchar_t*) override {}
-  void Start() override {}
-  void SetProgress(uint64_t, uint64_t) override {}
-  bool HasUserCancelled() override { return false; }
-  void Stop() override {}
-  void Release() override {}
-};
-
 void BM_Memset(benchmark::State& state) {
   static uint8_t block[kBlockBytes];
   uint8_t value = 0;
@@ -73,7 +62,7 @@ constexpr int64_t kWipeBlocks = 64;
 
 void BM_WipeFilePerBlock(benchmark::State& state) {
   DiscardingFiles files;
-  SilentProgress progress;
+  AbsentProgressWindow progress;
   for (auto _ : state) {  // NOLINT(clang-analyzer-deadcode.DeadStores): the library's loop idiom
     SeedSource seeds;
     benchmark::DoNotOptimize(WipeFile(files, nullptr, kWipeBlocks * kBlockBytes, progress, seeds));

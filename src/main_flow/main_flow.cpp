@@ -29,19 +29,6 @@ static_assert(kConfirmationChars >= sizeof(kConfirmationQuestion) / sizeof(wchar
                                         sizeof(kConfirmationWarning) / sizeof(wchar_t),
               "the confirmation must hold the longest path whole");
 
-// Stands in for the progress window when the shell can't create one: the user has
-// already confirmed, so the wipe goes on, unseen and without a Cancel button.
-class AbsentProgressWindow final : public ProgressWindow {
- public:
-  void SetLine(int, const wchar_t*, bool) override {}
-  void SetTitle(const wchar_t*) override {}
-  void Start() override {}
-  void SetProgress(uint64_t, uint64_t) override {}
-  bool HasUserCancelled() override { return false; }
-  void Stop() override {}
-  void Release() override {}
-};
-
 // The first argument, or null when there is none (or it is empty) and the user must pick.
 const wchar_t* TargetFromCommandLine(TargetSource& target_source) {
   int count = 0;
@@ -59,6 +46,8 @@ bool UserConfirms(Messages& messages, const wchar_t* path) {
 }
 
 ProgressWindow& ShowProgressWindow(ProgressWindows& progress_windows, const wchar_t* path) {
+  // When the shell can't create the window the user has already confirmed, so the wipe
+  // goes on, unseen and without a Cancel button.
   static AbsentProgressWindow absent;
   ProgressWindow* progress = progress_windows.Create();
   if (progress == nullptr) return absent;

@@ -23,3 +23,15 @@ class ProgressWindow {
  protected:
   ~ProgressWindow() = default;
 };
+
+// A progress window that shows nothing and is never cancelled.
+class AbsentProgressWindow final : public ProgressWindow {
+ public:
+  void SetLine(int, const wchar_t*, bool) override {}
+  void SetTitle(const wchar_t*) override {}
+  void Start() override {}
+  void SetProgress(uint64_t, uint64_t) override {}
+  bool HasUserCancelled() override { return false; }
+  void Stop() override {}
+  void Release() override {}
+};
