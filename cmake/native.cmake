@@ -29,4 +29,6 @@ if(BRELQUIN_WIN32_DIR)
       add_subdirectory(${layer})
     endif()
   endforeach()
+  brelquin_add_wine_program_test(NAME shell.records
+    PROGRAM ${BRELQUIN_WIN32_DIR}/tests/shell/ShellRecordsTest.exe SCRATCH)
 endif()
