@@ -13,6 +13,7 @@ from session import Session, TestFailure, check
 # The progress window must stay up long enough to be captured mid-wipe.
 BIG_FILE_BYTES = 24 * 1024 * 1024
 PAINT_SECONDS = 0.5
+CAPTURE_SECONDS = 30
 SAMPLE_FILES = {"Draft letter.txt": 2_000, "Old budget.xls": 30_000, "Holiday photos.zip": 90_000}
 
 
@@ -31,11 +32,11 @@ def _wipe_road(s, documents, folder):
     target = documents / "Old budget.xls"
     target.write_bytes(b"\0" * BIG_FILE_BYTES)
     program = s.start([r"C:\users\Public\Documents\Old budget.xls"], cwd=documents)
-    saved = [_capture(s, _step(s, ["box"], "box"), folder / "confirmation.png")]
+    saved = [capture(s, _step(s, ["box"], "box"), folder / "confirmation.png")]
     progress = _step(s, ["press", "IDYES", "progress", "Nuking [pass 1 / 10]"], "progress")
-    saved.append(_capture(s, progress, folder / "progress.png"))
-    saved.append(_capture(s, _step(s, ["timeout", "120", "box"], "box"),
-                          folder / "outcome.png"))
+    saved.append(capture(s, progress, folder / "progress.png"))
+    saved.append(capture(s, _step(s, ["timeout", "120", "box"], "box"),
+                         folder / "outcome.png"))
     s.drive(["press", "IDOK", "box", "press", "IDNO", "exit"])
     check(program.wait() == 0, "the wipe for the screenshots did not end with 0")
     return saved
@@ -43,7 +44,7 @@ def _wipe_road(s, documents, folder):
 
 def _open_dialog(s, documents, folder):
     program = s.start([], cwd=documents)
-    shot = _capture(s, _step(s, ["open-dialog"], "open-dialog"), folder / "open-dialog.png")
+    shot = capture(s, _step(s, ["open-dialog"], "open-dialog"), folder / "open-dialog.png")
     s.drive(["open-cancel", "exit"])
     program.wait()
     return shot
@@ -57,12 +58,15 @@ def _step(s, steps, reported):
     return seen[-1]
 
 
-def _capture(s, window, path):
+def capture(s, window, path):
+    """Saves the window, by the rectangle the driver reported, as a PNG at path."""
     time.sleep(PAINT_SECONDS)
     left, top, right, bottom = window["rect"]
     screen = subprocess.run(["xwd", "-root", "-silent", "-display", f":{s.env.display}"],
-                            capture_output=True, check=True).stdout
+                            capture_output=True, check=True,
+                            timeout=CAPTURE_SECONDS).stdout
     subprocess.run(["convert", "xwd:-", "-crop", f"{right - left}x{bottom - top}+{left}+{top}",
-                    "+repage", "-strip", f"png:{path}"], input=screen, check=True)
+                    "+repage", "-strip", f"png:{path}"], input=screen, check=True,
+                   timeout=CAPTURE_SECONDS)
     return Path(path)
 
