@@ -41,7 +41,8 @@ const wchar_t* TargetFromCommandLine(TargetSource& target_source) {
 bool UserConfirms(Messages& messages, const wchar_t* path) {
   // Big enough for any path a command line can carry; kept off the heap.
   wchar_t text[kConfirmationChars];
-  ComposeConfirmation(path, text, kConfirmationChars);
+  // A question that can't show the whole path is never asked: no is the safe answer.
+  if (!ComposeConfirmation(path, text, kConfirmationChars)) return false;
   return messages.ShowMessage(text, MessageButtons::kYesNo) == MessageAnswer::kYes;
 }
 

@@ -349,4 +349,16 @@ TEST_F(MainFlowTest, LongestCommandLinePathIsConfirmedWhole) {
   EXPECT_EQ(world->files.files[path], kOriginal);
 }
 
+TEST_F(MainFlowTest, PathTooLongToShowWholeIsNeverAskedAbout) {
+  const std::wstring path = L"C:\\" + std::wstring(kConfirmationChars, L'x');
+  world->target_source.arguments = {L"Brelquin.exe", path};
+  world->files.files[path] = kOriginal;
+
+  EXPECT_EQ(Run(), 0);
+
+  EXPECT_TRUE(world->messages.shown.empty());
+  EXPECT_EQ(Count("Close"), 1);
+  EXPECT_EQ(world->files.files[path], kOriginal);
+}
+
 }  // namespace
