@@ -126,28 +126,26 @@ class PeImage:
         return self.data[start:end].decode("ascii", "replace")
 
 
+def _TableDllNames(image, directory, entry_format, name_field):
+    """Names of the DLLs in one import-style table: entries until an all-zero one."""
+    names = []
+    rva, _ = image.Directory(directory)
+    if not rva:
+        return names
+    descriptor = image.Offset(rva)
+    entry_size = struct.calcsize(entry_format)
+    while True:
+        fields = image.Unpack(entry_format, descriptor)
+        if not any(fields):
+            return names
+        names.append(image.CString(fields[name_field]))
+        descriptor += entry_size
+
+
 def ImportedDlls(image):
     """Names of the DLLs in the import table and the delay-load table, in table order."""
-    names = []
-    rva, size = image.Directory(kImportDirectory)
-    if rva:
-        descriptor = image.Offset(rva)
-        while True:
-            fields = image.Unpack("<IIIII", descriptor)
-            if not any(fields):
-                break
-            names.append(image.CString(fields[3]))
-            descriptor += 20
-    rva, size = image.Directory(kDelayImportDirectory)
-    if rva:
-        descriptor = image.Offset(rva)
-        while True:
-            fields = image.Unpack("<8I", descriptor)
-            if not any(fields):
-                break
-            names.append(image.CString(fields[1]))
-            descriptor += 32
-    return names
+    return (_TableDllNames(image, kImportDirectory, "<IIIII", 3) +
+            _TableDllNames(image, kDelayImportDirectory, "<8I", 1))
 
 
 def ResourceEntries(image, base, directory_offset):
